@@ -1,0 +1,1 @@
+#include "TerminalKeys.h"

@@ -1,0 +1,2 @@
+// PLACEHOLDER: which terminal bytes make one keystroke (pure).
+#pragma once
