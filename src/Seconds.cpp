@@ -22,7 +22,6 @@ constexpr std::uint64_t kInfinityBits = 0x7FF0000000000000;
 constexpr std::uint64_t kQuietNanBits = 0x7FF8000000000000;
 constexpr std::uint64_t kFractionMask = (std::uint64_t{1} << 52) - 1;
 constexpr std::uint64_t kHiddenBit = std::uint64_t{1} << 52;
-constexpr std::uint64_t kTopBit = std::uint64_t{1} << 63;
 
 double FromBits(std::uint64_t bits)
 {
@@ -194,6 +193,8 @@ struct Extended {
     std::uint64_t significand;
     std::int64_t exponent;
 };
+
+constexpr std::uint64_t kTopBit = std::uint64_t{1} << 63;
 
 // Rounds n + f to 64 significant bits, ties to even, where n > 0 and 0 <= f < 1 is a fraction
 // known only as zero or not (fractionNonZero). The fraction can only act as a sticky bit
@@ -401,23 +402,19 @@ double ReadSeconds(const char* pszText)
     if (!anyDigit)
         return 0.0;  // no number at all: a plain zero, whatever sign was written
 
-    // The exponent counts only with at least one digit; otherwise the letter (and its sign)
-    // is the first character that does not fit.
+    // The exponent: the letter, an optional sign, digits. Without digits the letter is just
+    // the first character that does not fit, and the loop adds nothing.
     if (*p == 'e' || *p == 'E') {
         const char* q = p + 1;
-        bool negativeExponent = false;
-        if (*q == '+' || *q == '-') {
-            negativeExponent = *q == '-';
+        const bool negativeExponent = *q == '-';
+        if (*q == '+' || *q == '-')
             ++q;
+        std::int64_t written = 0;
+        for (; IsDigit(*q); ++q) {
+            if (written < kExponentSaturation)
+                written = written * 10 + (*q - '0');
         }
-        if (IsDigit(*q)) {
-            std::int64_t written = 0;
-            for (; IsDigit(*q); ++q) {
-                if (written < kExponentSaturation)
-                    written = written * 10 + (*q - '0');
-            }
-            exponent += negativeExponent ? -written : written;
-        }
+        exponent += negativeExponent ? -written : written;
     }
 
     if (digits == 0 || exponent < kSmallestExactExponent)

@@ -47,7 +47,8 @@ testing::AssertionResult SameDouble(double actual, double expected)
 std::string Printable(const std::string& text)
 {
     std::string shown;
-    for (unsigned char c : text) {
+    for (char character : text) {
+        const auto c = static_cast<unsigned char>(character);
         if (c < 32 || c >= 127) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
@@ -301,6 +302,9 @@ TEST(ReadSeconds, RoundsToSixtyFourBitsThenToDoubleTiesToEvenInBoth)
          "one rounding: 0x0.fffffffffffffp-1022"},
         {"2.470328229206232721e-324", 0.0,
          "just above 2^-1075, halfway from 0 to the smallest subnormal; one rounding: 0x1p-1074"},
+        {"29514790517941905e4", 0x1.00000000003f2p+68,
+         "an exact integer halfway between two 64-bit values: the even one is a double tie, "
+         "settled to even; one rounding (and a first rounding away from zero): ...3f3p+68"},
     });
 
     // Ties in the decimal text itself, exact in 64 bits: one rounding to even.
