@@ -187,8 +187,8 @@ private:
 
 // A value significand * 2^exponent with the significand's top bit set (2^63 <= significand
 // < 2^64): a number of extended precision. Its exponent needs no bound of its own: the values
-// that reach it lie between about 2^-1200 and 2^1088, far inside the extended range, so the
-// extended format neither overflows nor goes subnormal for any of them.
+// that reach it lie between 10^-342 > 2^-1137 and 2^1088, far inside the extended range
+// (2^-16382 to 2^16384), so the extended format neither overflows nor goes subnormal here.
 struct Extended {
     std::uint64_t significand;
     std::int64_t exponent;
