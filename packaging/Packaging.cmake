@@ -20,6 +20,14 @@ if(WIN32)
   endif()
   configure_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
+
+  # The executable's version resource, compiled by windres. An object library of its own, so
+  # that none of the C++ compile options of the command's targets reach the resource compiler.
+  configure_file(${PROJECT_SOURCE_DIR}/platform/win32/Version.rc.in ${PROJECT_BINARY_DIR}/Version.rc
+                 @ONLY)
+  add_library(snoozlet_version_resource OBJECT ${PROJECT_BINARY_DIR}/Version.rc)
+  target_link_libraries(snoozlet PRIVATE snoozlet_version_resource)
+
   install(TARGETS snoozlet RUNTIME DESTINATION .)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
 else()
