@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <fstream>
+#include <initializer_list>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/ioctl.h>
@@ -63,6 +65,173 @@ std::string PseudoTerminal::ReadAvailable(int timeoutMs) const
     return output;
 }
 
+termios PseudoTerminal::Mode() const
+{
+    termios mode{};
+    if (tcgetattr(slave, &mode) != 0)
+        throw std::runtime_error("cannot read the pseudo-terminal's mode");
+    return mode;
+}
+
+void PseudoTerminal::SetMode(const termios& mode) const
+{
+    if (tcsetattr(slave, TCSANOW, &mode) != 0)
+        throw std::runtime_error("cannot set the pseudo-terminal's mode");
+}
+
+std::string PseudoTerminal::TakeInput() const
+{
+    // Out of canonical mode the bytes of an unfinished line can be read too; VMIN and VTIME 0
+    // make the read return at once with what there is.
+    termios found = Mode();
+    termios raw = found;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    SetMode(raw);
+    std::string input;
+    for (;;) {
+        char buffer[512];
+        ssize_t n = read(slave, buffer, sizeof buffer);
+        if (n > 0) {
+            input.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    SetMode(found);
+    return input;
+}
+
+namespace {
+
+// In a forked child of the test, from here to exec.
+
+const int kJobControlSignals[] = {SIGINT, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU, SIGHUP, SIGTERM,
+                                  SIGCONT, SIGPIPE, SIGUSR1, SIGUSR2, SIGCHLD};
+
+void ResetSignals()
+{
+    for (int signalNumber : kJobControlSignals)
+        signal(signalNumber, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+[[noreturn]] void ExecCommand(const ChildOptions& options, int stdoutWrite, char** argv)
+{
+    ResetSignals();
+    if (options.stdinPath.empty()) {
+        close(0);
+    } else {
+        // O_NOCTTY: a terminal as standard input must not become the controlling terminal
+        // of a session that has none.
+        int input = open(options.stdinPath.c_str(), O_RDONLY | O_NOCTTY);
+        if (input < 0)
+            _exit(126);
+        dup2(input, 0);
+        if (input != 0)
+            close(input);
+    }
+    if (options.stdoutClosed)
+        close(1);
+    else
+        dup2(stdoutWrite, 1);
+    execv(argv[0], argv);
+    _exit(127);
+}
+
+// The job leader's requests from the test: SIGUSR1 fg, SIGUSR2 bg.
+volatile sig_atomic_t jobRequest;
+
+void RequestJobChange(int signalNumber)
+{
+    jobRequest = signalNumber;
+}
+
+void NoteChildChange(int) {}
+
+// A session leader that runs the command as its one job, like an interactive shell: the job
+// has its own process group, the leader ignores the terminal's signals, takes the foreground
+// back when the job stops, and ends as the job ended (the same status, or the same signal).
+[[noreturn]] void LeadJob(const ChildOptions& options, int terminal, int stdoutPipe[2],
+                          int pidWrite, char** argv)
+{
+    for (int signalNumber : {SIGINT, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU})
+        signal(signalNumber, SIG_IGN);
+    pid_t job = fork();
+    if (job < 0)
+        _exit(125);
+    if (job == 0) {
+        setpgid(0, 0);
+        if (options.foreground)
+            tcsetpgrp(terminal, getpid());  // from the background, so with SIGTTOU ignored
+        close(terminal);
+        ExecCommand(options, stdoutPipe[1], argv);
+    }
+    setpgid(job, job);
+    if (options.foreground)
+        tcsetpgrp(terminal, job);
+    close(stdoutPipe[1]);
+    if (stdoutPipe[0] >= 0)
+        close(stdoutPipe[0]);
+
+    sigset_t handled;
+    sigemptyset(&handled);
+    for (int signalNumber : {SIGUSR1, SIGUSR2, SIGCHLD})
+        sigaddset(&handled, signalNumber);
+    sigset_t others;
+    sigprocmask(SIG_BLOCK, &handled, &others);
+    struct sigaction action {};
+    action.sa_handler = RequestJobChange;
+    sigaction(SIGUSR1, &action, nullptr);
+    sigaction(SIGUSR2, &action, nullptr);
+    action.sa_handler = NoteChildChange;
+    sigaction(SIGCHLD, &action, nullptr);
+    // The test sends its requests only once it knows the job, so none is lost before this.
+    ssize_t written = write(pidWrite, &job, sizeof job);
+    (void)written;
+    close(pidWrite);
+
+    for (;;) {
+        int status;
+        pid_t changed = waitpid(job, &status, WNOHANG | WUNTRACED);
+        if (changed == job && WIFSTOPPED(status)) {
+            tcsetpgrp(terminal, getpgrp());
+            continue;
+        }
+        if (changed == job && WIFEXITED(status))
+            _exit(WEXITSTATUS(status));
+        if (changed == job && WIFSIGNALED(status)) {
+            int signalNumber = WTERMSIG(status);
+            signal(signalNumber, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            kill(getpid(), signalNumber);
+            _exit(128 + signalNumber);
+        }
+        if (changed < 0 && errno != EINTR)
+            _exit(125);
+        // Only after the job's stop has been seen (above), so that bg finds the foreground
+        // back with the leader.
+        int request = jobRequest;
+        jobRequest = 0;
+        if (request == SIGUSR1)
+            tcsetpgrp(terminal, job);
+        if (request != 0) {
+            kill(-job, SIGCONT);
+            continue;
+        }
+        sigsuspend(&others);
+    }
+}
+
+}  // namespace
+
 Child::Child(const ChildOptions& options)
 {
     int stdoutPipe[2];
@@ -78,18 +247,29 @@ Child::Child(const ChildOptions& options)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
+    bool jobControl = options.jobControl && !options.controllingTerminal.empty();
+    int pidPipe[2] = {-1, -1};
+    if (jobControl && pipe2(pidPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("no pipe");
+
     startSeconds_ = MonotonicSeconds();
-    pid_ = fork();
-    if (pid_ < 0)
+    waitedFor_ = fork();
+    if (waitedFor_ < 0)
         throw std::runtime_error("cannot fork");
-    if (pid_ == 0) {
+    if (waitedFor_ == 0) {
         // The child: only async-signal-safe calls from here to exec.
-        signal(SIGPIPE, SIG_DFL);
+        rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        ResetSignals();
         setsid();
         if (!options.controllingTerminal.empty()) {
             int terminal = open(options.controllingTerminal.c_str(), O_RDWR);
             if (terminal < 0 || ioctl(terminal, TIOCSCTTY, 0) != 0)
                 _exit(126);
+            if (jobControl) {
+                close(pidPipe[0]);
+                LeadJob(options, terminal, stdoutPipe, pidPipe[1], argv.data());
+            }
             if (!options.foreground) {
                 // Another group of the session takes the terminal's foreground, so the command
                 // runs as a background job. That group ends with the command's session.
@@ -106,22 +286,19 @@ Child::Child(const ChildOptions& options)
             }
             close(terminal);
         }
-        if (options.stdinPath.empty()) {
-            close(0);
-        } else {
-            int input = open(options.stdinPath.c_str(), O_RDONLY);
-            if (input < 0)
-                _exit(126);
-            dup2(input, 0);
-            if (input != 0)
-                close(input);
-        }
-        if (options.stdoutClosed)
-            close(1);
-        else
-            dup2(stdoutPipe[1], 1);
-        execv(argv[0], argv.data());
-        _exit(127);
+        ExecCommand(options, stdoutPipe[1], argv.data());
+    }
+    pid_ = waitedFor_;
+    if (jobControl) {
+        close(pidPipe[1]);
+        pid_t job = -1;
+        ssize_t got;
+        do {
+            got = read(pidPipe[0], &job, sizeof job);
+        } while (got < 0 && errno == EINTR);
+        close(pidPipe[0]);
+        if (got == static_cast<ssize_t>(sizeof job))
+            pid_ = job;
     }
     close(stdoutPipe[1]);
     stdoutRead_ = stdoutPipe[0];
@@ -131,6 +308,7 @@ Child::~Child()
 {
     if (!reaped_) {
         kill(pid_, SIGKILL);
+        kill(waitedFor_, SIGKILL);
         Wait(5);
     }
     if (stdoutRead_ >= 0)
@@ -140,6 +318,33 @@ Child::~Child()
 void Child::Signal(int signalNumber) const
 {
     kill(pid_, signalNumber);
+}
+
+void Child::ContinueInForeground() const
+{
+    kill(waitedFor_, SIGUSR1);
+}
+
+void Child::ContinueInBackground() const
+{
+    kill(waitedFor_, SIGUSR2);
+}
+
+bool Child::StoppedWithin(double seconds) const
+{
+    double deadline = MonotonicSeconds() + seconds;
+    do {
+        // The state is the field after the command name, which ends at the last ')'.
+        std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        std::string::size_type nameEnd = line.rfind(')');
+        if (nameEnd != std::string::npos && nameEnd + 2 < line.size()
+            && (line[nameEnd + 2] == 'T' || line[nameEnd + 2] == 't'))
+            return true;
+        usleep(2000);
+    } while (MonotonicSeconds() < deadline);
+    return false;
 }
 
 void Child::DrainStdout()
@@ -165,8 +370,8 @@ bool Child::RunningAfter(double seconds)
     while (MonotonicSeconds() < deadline) {
         int status;
         rusage usage;
-        pid_t ended = wait4(pid_, &status, WNOHANG, &usage);
-        if (ended == pid_) {
+        pid_t ended = wait4(waitedFor_, &status, WNOHANG, &usage);
+        if (ended == waitedFor_) {
             reaped_ = true;
             result_.wallSeconds = MonotonicSeconds() - startSeconds_;
             result_.exited = WIFEXITED(status);
@@ -186,6 +391,7 @@ ChildResult Child::Wait(double timeoutSeconds)
 {
     if (!reaped_ && RunningAfter(timeoutSeconds)) {
         kill(pid_, SIGKILL);
+        kill(waitedFor_, SIGKILL);
         RunningAfter(5);
     }
     // The child has ended: what it wrote is all in the pipe (a grandchild could still hold
