@@ -282,7 +282,9 @@ bool KeystrokeDecoder::Add(unsigned char byte)
         highest_ = 0xBF;
         if (--continuations_ > 0)
             return false;
-        return Finish(alt_ ? KeyCodes{0, kUnknownKeyCode} : KeyCodes{static_cast<int>(codePoint_), 0});
+        if (alt_)
+            return Finish({0, kUnknownKeyCode});
+        return Finish({static_cast<int>(codePoint_), 0});
 
     case State::Escape:
         if (byte == '[') {

@@ -21,7 +21,8 @@
 // - A single byte gives its own value, a UTF-8 character its code point: never 0.
 // - Byte 0 (Ctrl+Space, Ctrl+@) and every escape sequence are two-code keys: 0, then a second
 //   code that is never 0, so a reader that reads the second code after a 0 never waits for it.
-//   Byte 0 gives 0 and 3, as Ctrl+@ does on the PC. The other second codes are the PC keyboard's: arrows, Home, End, Page Up/Down, Insert, Delete,
+//   Byte 0 gives 0 and 3, as Ctrl+@ does on the PC. The other second codes are the PC
+//   keyboard's too: arrows, Home, End, Page Up/Down, Insert, Delete,
 //   keypad 5 and F1-F12 plain and with Shift, Ctrl or Alt (Alt counts first, then Ctrl, then
 //   Shift; Meta counts as Alt), Shift+Tab, and Alt with a letter, a digit, the punctuation of
 //   the main block, Space, Enter, Tab, Backspace or Esc. Everything else gives kUnknownKeyCode.

@@ -2,6 +2,7 @@
 // row waiting at once, so the row also says where the keystroke ends and what stays behind.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ struct KeystrokeCase {
     int first;
     int second;
 };
+
+void PrintTo(const KeystrokeCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 std::size_t Take(const std::string& bytes, KeyCodes& codes)
 {
@@ -139,9 +145,9 @@ const KeystrokeCase kCases[] = {
     {"VeryLongParameter", "\x1b[" + std::string(200, '9') + "~z", 203, 0, kUnknown},
 };
 
-class Keystroke : public testing::TestWithParam<KeystrokeCase> {};
+class TerminalKeystroke : public testing::TestWithParam<KeystrokeCase> {};
 
-TEST_P(Keystroke, TakesTheKeystrokeAndNothingAfterIt)
+TEST_P(TerminalKeystroke, TakesTheKeystrokeAndNothingAfterIt)
 {
     const KeystrokeCase& row = GetParam();
     KeyCodes codes;
@@ -152,7 +158,7 @@ TEST_P(Keystroke, TakesTheKeystrokeAndNothingAfterIt)
 
 // Byte by byte, as the terminal reader feeds it: the decoder asks for more until the last
 // byte of the keystroke, and says whole at that byte when the keystroke did not run short.
-TEST_P(Keystroke, AsksForMoreUntilTheLastByte)
+TEST_P(TerminalKeystroke, AsksForMoreUntilTheLastByte)
 {
     const KeystrokeCase& row = GetParam();
     KeystrokeDecoder decoder;
@@ -172,13 +178,13 @@ std::string RowName(const testing::TestParamInfo<KeystrokeCase>& row)
     return row.param.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Keystroke, testing::ValuesIn(kCases), RowName);
+INSTANTIATE_TEST_SUITE_P(Table, TerminalKeystroke, testing::ValuesIn(kCases), RowName);
 
 // The poll reads a second code only after a 0, at once and without waiting: so whatever the
 // bytes, a keystroke gives 0 only with a nonzero second code, otherwise a positive code alone,
 // and it takes at least one byte and never more than are there. Every input of one or two
 // bytes, and every three-byte input that starts with ESC (which covers ESC '[' and ESC 'O').
-TEST(KeystrokeCodes, ZeroAlwaysComesWithASecondCode)
+TEST(TerminalKeystrokeCodes, ZeroAlwaysComesWithASecondCode)
 {
     auto check = [](const std::vector<unsigned char>& bytes) {
         KeyCodes codes;
@@ -206,7 +212,7 @@ TEST(KeystrokeCodes, ZeroAlwaysComesWithASecondCode)
     }
 }
 
-TEST(KeystrokeCodes, NothingWaitingTakesNothing)
+TEST(TerminalKeystrokeCodes, NothingWaitingTakesNothing)
 {
     KeyCodes codes;
     EXPECT_EQ(TakeKeystroke(nullptr, 0, codes), 0u);
