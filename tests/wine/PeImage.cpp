@@ -16,6 +16,10 @@ public:
         return static_cast<std::uint32_t>(data_[at] | data_[at + 1] << 8);
     }
     std::uint32_t U32(std::size_t at) const { return U16(at) | U16(at + 2) << 16; }
+    std::uint64_t U64(std::size_t at) const
+    {
+        return U32(at) | static_cast<std::uint64_t>(U32(at + 4)) << 32;
+    }
     std::string String(std::size_t at) const
     {
         std::string text;
@@ -79,12 +83,29 @@ PeImage ReadPeImage(const std::string& path)
     };
 
     if (importRva != 0) {
-        // One 20-byte descriptor per DLL, its name's address at offset 12; a zero one ends it.
+        // One 20-byte descriptor per DLL, its lookup table's address at offset 0 (0: use the
+        // address table's at 16) and its name's at 12; a zero one ends the list. A lookup
+        // entry is 4 bytes (PE32) or 8 (PE32+); its top bit marks an import by ordinal, else
+        // its low 31 bits address a 2-byte hint and the function's name.
+        const bool wide = image.optionalMagic == 0x20B;
+        const std::size_t entrySize = wide ? 8 : 4;
         for (std::size_t at = fileOffset(importRva);; at += 20) {
             const std::uint32_t nameRva = bytes.U32(at + 12);
             if (nameRva == 0)
                 break;
-            image.importedDlls.push_back(bytes.String(fileOffset(nameRva)));
+            PeImage::Import dll;
+            dll.dll = bytes.String(fileOffset(nameRva));
+            const std::uint32_t lookupRva = bytes.U32(at) != 0 ? bytes.U32(at) : bytes.U32(at + 16);
+            for (std::size_t entry = fileOffset(lookupRva);; entry += entrySize) {
+                const std::uint64_t value = wide ? bytes.U64(entry) : bytes.U32(entry);
+                if (value == 0)
+                    break;
+                const bool byOrdinal = (value >> (wide ? 63 : 31)) != 0;
+                if (!byOrdinal)
+                    dll.functions.push_back(
+                        bytes.String(fileOffset(static_cast<std::uint32_t>(value & 0x7FFFFFFF)) + 2));
+            }
+            image.imports.push_back(dll);
         }
     }
     return image;

@@ -42,9 +42,44 @@ TEST(WindowsImage, IsAConsoleProgramImportingOnlySystemDlls)
         EXPECT_EQ(image.optionalMagic, build.optionalMagic);
         EXPECT_EQ(image.subsystem, 3) << "3 is the console subsystem";
         std::set<std::string> dlls;
-        for (const std::string& dll : image.importedDlls)
-            dlls.insert(Upper(dll));
+        for (const PeImage::Import& import : image.imports)
+            dlls.insert(Upper(import.dll));
         EXPECT_EQ(dlls, (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL"}));
+    }
+}
+
+std::set<std::string> FunctionsFrom(const PeImage& image, const std::string& dll)
+{
+    std::set<std::string> functions;
+    for (const PeImage::Import& import : image.imports)
+        if (Upper(import.dll) == dll)
+            functions.insert(import.functions.begin(), import.functions.end());
+    return functions;
+}
+
+// The usage line is written by msvcrt itself (printf, or puts, which the compiler may make of a
+// printf without conversions), in one write of the whole line; MinGW's own formatter, linked in
+// statically, would write a console line character by character. The timers and the message
+// loop are USER32's, and the console keys read the console input records.
+TEST(WindowsImage, UsesTheSystemsOwnFunctions)
+{
+    if (*SNOOZLET_WINDOWS_BUILD_MISSING)
+        GTEST_SKIP() << SNOOZLET_WINDOWS_BUILD_MISSING;
+    for (const Build& build : kBuilds) {
+        SCOPED_TRACE(build.name);
+        PeImage image = ReadPeImage(std::string(build.directory) + "/snoozlet.exe");
+        const std::set<std::string> msvcrt = FunctionsFrom(image, "MSVCRT.DLL");
+        EXPECT_TRUE(msvcrt.count("printf") != 0 || msvcrt.count("puts") != 0);
+        for (const char* function : {"strcmp", "exit"})
+            EXPECT_EQ(msvcrt.count(function), 1u) << function;
+        const std::set<std::string> user32 = FunctionsFrom(image, "USER32.DLL");
+        EXPECT_EQ(user32, (std::set<std::string>{"SetTimer", "KillTimer", "GetMessageA",
+                                                 "TranslateMessage", "DispatchMessageA"}));
+        const std::set<std::string> kernel32 = FunctionsFrom(image, "KERNEL32.DLL");
+        for (const char* function : {"CreateFileA", "GetNumberOfConsoleInputEvents",
+                                     "PeekConsoleInputA", "ReadConsoleInputA", "GetConsoleMode",
+                                     "SetConsoleMode"})
+            EXPECT_EQ(kernel32.count(function), 1u) << function;
     }
 }
 
