@@ -106,6 +106,11 @@ const WaitCase kWaitCases[] = {
     {"TooLargeForADoubleWaitsNothing", {"1e400"}, 0},
     {"TooLargeForMillisecondsWaitsNothing", {"1e16"}, 0},
     {"BytesAbove127", {"\xC3\xA9\xFF"}, 0},
+    // 100 kB arguments: only 19 significant digits count, leading zeros none, and the reader
+    // goes through the rest without trouble.
+    {"HundredKilobytesOfDigits", {"0.3" + std::string(100000, '9')}, 0.4},
+    {"HundredKilobytesOfLeadingZeros", {std::string(100000, '0') + "0.25"}, 0.25},
+    {"HundredKilobyteExponent", {"1e-" + std::string(100000, '9')}, 0},
 };
 
 class Wait : public testing::TestWithParam<WaitCase> {};
