@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/DecimalOracle.h"
 #include "Seconds.h"
 
 namespace {
@@ -421,61 +422,9 @@ TEST(SecondsToMilliseconds, TruncatesTheExactProductAndKeepsItsLowThirtyTwoBits)
 // ---------------------------------------------------------------------------------------------
 // Randomized comparison with an independent route
 //
-// Where long double is the x87 extended format, the C library's strtold rounds a decimal
-// text to 64 bits (ties to even), and converting that to double rounds to 53 bits (ties to
-// even, the subnormal range included): the two roundings ReadSeconds must reproduce. The
-// test forms the 19-digit truncation itself and hands it to strtold as plain digits with an
-// exponent (no point, so no locale plays a part). Likewise an extended product of a double
-// and 1000 is exact, and its conversion to a 64-bit integer truncates.
-
-bool ExtendedOracleAvailable()
-{
-    return std::numeric_limits<long double>::digits == 64 &&
-           std::numeric_limits<long double>::max_exponent == 16384;
-}
-
-// A generated text, kept in parts so that the expected value can be formed independently.
-struct DecimalParts {
-    std::string lead;            // white space
-    std::string sign;            // "", "+" or "-"
-    std::string integerDigits;   // before the point
-    bool point = false;
-    std::string fractionDigits;  // after the point
-    std::string exponent;        // as written: "", or e/E, an optional sign, digits or none
-    std::int64_t exponentValue = 0;
-    std::string tail;            // text that does not fit a number
-
-    std::string Text() const
-    {
-        return lead + sign + integerDigits + (point ? "." : "") + fractionDigits + exponent +
-               tail;
-    }
-
-    // The value as strtold reads it: the first 19 significant digits, as an integer, and the
-    // power of ten that puts them in place. Empty when the mantissa has no digit.
-    std::string TruncatedText() const
-    {
-        const std::string digits = integerDigits + fractionDigits;
-        if (digits.empty())
-            return "";
-        const std::size_t first = digits.find_first_not_of('0');
-        if (first == std::string::npos)
-            return sign + "0";
-        const std::string kept = digits.substr(first, 19);
-        const std::int64_t scale = exponentValue +
-                                   static_cast<std::int64_t>(integerDigits.size()) -
-                                   static_cast<std::int64_t>(first) -
-                                   static_cast<std::int64_t>(kept.size());
-        return (sign == "-" ? "-" : "") + kept + "e" + std::to_string(scale);
-    }
-};
-
-double ExtendedRead(const std::string& truncated)
-{
-    if (truncated.empty())
-        return 0.0;
-    return static_cast<double>(std::strtold(truncated.c_str(), nullptr));
-}
+// The expected values come from DecimalOracle.h: the C library's extended-precision reader on
+// the 19-digit truncation, which the test forms from the parts it generated, and the FPU's
+// exact extended product for the milliseconds.
 
 class Random {
 public:
@@ -642,12 +591,7 @@ TEST(SecondsToMillisecondsAgainstExtendedPrecision, AgreesOnRandomDoubles)
         double seconds;
         std::memcpy(&seconds, &bits, sizeof seconds);
 
-        std::uint32_t expected = 0;  // no integer result
-        const long double product = static_cast<long double>(seconds) * 1000;  // exact
-        if (product < 0x1p63L && product >= -0x1p63L)
-            expected = static_cast<std::uint32_t>(
-                static_cast<std::uint64_t>(static_cast<std::int64_t>(product)));
-        ASSERT_EQ(SecondsToMilliseconds(seconds), expected) << Hex(seconds);
+        ASSERT_EQ(SecondsToMilliseconds(seconds), ExtendedMilliseconds(seconds)) << Hex(seconds);
     }
 }
 
