@@ -12,8 +12,9 @@
 #include "Platform.h"
 #include "Seconds.h"
 
-// The outcome: -1 while undecided, then the exit status. Only written by the timer callbacks,
-// which run inside DispatchMessageA on this thread, between two tests of the loop.
+// The outcome: -1 while undecided, then the exit status. During the wait only the timer
+// callbacks write it, and they run inside DispatchMessageA on this thread, between two tests
+// of the loop.
 int nErrorlevel;
 
 void CALLBACK DelayTimerFunc(HWND, UINT, UINT_PTR, DWORD)

@@ -6,7 +6,8 @@
 // foreground the terminal is out of canonical mode and echo (nothing else changed; set with
 // TCSANOW, so whatever was typed ahead stays). The mode is set from the start, not at the first
 // poll 250 ms into the wait, so that nothing typed meanwhile is echoed; the usage paths thus
-// set it too and put it back at once. It is put back exactly as found on every way out:
+// set it too and put it back at once. It is put back exactly as found on every way out, unless
+// another process has set a mode of its own since (that one is left alone):
 // - exit, whatever the status: the object's destructor;
 // - SIGINT, SIGQUIT, SIGTERM and SIGHUP: put back, then the process ends by the same signal
 //   with its default action;
@@ -104,13 +105,13 @@ void PutBackFoundMode()
     if (fd < 0 || !waitModeSet)
         return;
     waitModeSet = 0;
-    if (!InForeground(fd)) {
-        // Another job holds the terminal now and may have set a mode of its own; only the
-        // wait's mode, still there, is ours to put back.
-        termios current{};
-        if (tcgetattr(fd, &current) != 0 || !SameMode(current, waitMode))
-            return;
-    }
+    // Only the wait's mode, still there, is ours to put back. Another process may have set a
+    // mode of its own meanwhile: a job that took the foreground, or one beside us in the same
+    // pipeline (two waits in one pipeline: the later one found the earlier one's wait mode, and
+    // putting that back after the earlier one has ended would leave the terminal without echo).
+    termios current{};
+    if (tcgetattr(fd, &current) != 0 || !SameMode(current, waitMode))
+        return;
     SetMode(fd, foundMode);
 }
 
@@ -325,20 +326,11 @@ int getch()
         return -1;
     int fd = terminalFd;
 
+    // Only a byte already waiting. kbhit saw one, but another reader of the terminal may have
+    // taken it since; waiting here for the next key would hold up the delay.
     unsigned char byte;
-    for (;;) {
-        int got = ReadWaitingByte(fd, byte);
-        if (got < 0)
-            return -1;
-        if (got > 0)
-            break;
-        pollfd waiting{fd, POLLIN, 0};
-        if (poll(&waiting, 1, -1) < 0 && errno != EINTR)
-            return -1;
-        if ((waiting.revents & (POLLERR | POLLNVAL)) != 0
-            || (waiting.revents & (POLLHUP | POLLIN)) == POLLHUP)
-            return -1;
-    }
+    if (ReadWaitingByte(fd, byte) <= 0)
+        return -1;
 
     // The rest of the keystroke, one byte at a time and only while bytes are waiting: a
     // terminal sends a key's sequence in one write, and has no way to take back a byte read

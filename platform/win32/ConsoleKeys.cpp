@@ -130,11 +130,16 @@ int getch()
         return -1;
     int code = -1;
     for (;;) {
+        // Only records already pending: another reader may have taken the keystroke since
+        // kbhit saw it, and waiting here for the next one would hold up the delay.
+        DWORD pending = 0;
+        if (!GetNumberOfConsoleInputEvents(input, &pending) || pending == 0)
+            break;
         INPUT_RECORD record;
         DWORD read = 0;
         if (!ReadConsoleInputA(input, &record, 1, &read) || read != 1)
             break;
-        KeyCodes codes = KeystrokeCodes(ToKeyRecord(record));
+        RecordCodes codes = KeystrokeCodes(ToKeyRecord(record));
         if (codes.count == 0)
             continue;  // ahead of the keystroke: dropped
         code = codes.first;

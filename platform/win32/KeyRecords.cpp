@@ -28,7 +28,7 @@ constexpr Code None = -1;
 constexpr Code Char = -2;  // the character the record carries; nothing when it carries none
 constexpr Code Two(int second) { return 0x100 | second; }
 
-KeyCodes Resolve(Code code, unsigned char character)
+RecordCodes Resolve(Code code, unsigned char character)
 {
     if (code == Char)
         code = character != 0 ? character : None;
@@ -119,7 +119,7 @@ constexpr unsigned char kLetterScanCodes[26] = {
 
 }  // namespace
 
-KeyCodes KeystrokeCodes(const KeyRecord& record)
+RecordCodes KeystrokeCodes(const KeyRecord& record)
 {
     if (record.type != RecordType::Key || !record.keyDown)
         return {};

@@ -29,12 +29,12 @@ struct KeyRecord {
 };
 
 // What getch gives for one record.
-struct KeyCodes {
+struct RecordCodes {
     int count = 0;   // 0: not a keystroke (dropped by getch, passed over by kbhit); 1 or 2
     int first = 0;   // the code getch returns; 0 when count is 2
     int second = 0;  // with count 2: the code the next getch returns
 
-    friend bool operator==(const KeyCodes& a, const KeyCodes& b)
+    friend bool operator==(const RecordCodes& a, const RecordCodes& b)
     {
         return a.count == b.count && a.first == b.first && a.second == b.second;
     }
@@ -45,4 +45,4 @@ struct KeyCodes {
 // application keys, F13 and above, keypad 5 without Num Lock, Ctrl with most digits and
 // punctuation, Alt with a keypad digit, a character key whose record carries no character),
 // gives count 0.
-KeyCodes KeystrokeCodes(const KeyRecord& record);
+RecordCodes KeystrokeCodes(const KeyRecord& record);

@@ -8,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "RowName.h"
 #include "Subprocess.h"
 
 namespace {
@@ -108,6 +109,6 @@ TEST_P(WaitDecision, CallsAndStatus)
 }
 
 INSTANTIATE_TEST_SUITE_P(Script, WaitDecision, testing::ValuesIn(kWaitCases),
-                         [](const testing::TestParamInfo<WaitCase>& caseInfo) { return caseInfo.param.name; });
+                         RowName());
 
 }  // namespace

@@ -101,7 +101,7 @@ Made MakeRecord(const std::uint8_t* bytes)
     return made;
 }
 
-void CheckCodes(const KeyCodes& codes)
+void CheckCodes(const RecordCodes& codes)
 {
     switch (codes.count) {
     case 0:
@@ -209,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t before = console.records.size();
         bool keystrokeWaiting = false;
         for (const KeyRecord& record : waiting) {
-            const KeyCodes codes = KeystrokeCodes(record);
+            const RecordCodes codes = KeystrokeCodes(record);
             CheckCodes(codes);
             keystrokeWaiting = keystrokeWaiting || codes.count != 0;
         }
@@ -237,7 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (KeystrokeCodes(waiting[i]).count != 0)
                 Fail("getch took a keystroke and went on reading");
         }
-        const KeyCodes codes = KeystrokeCodes(waiting[taken - 1]);
+        const RecordCodes codes = KeystrokeCodes(waiting[taken - 1]);
         if (codes.count == 0)
             Fail("getch ended on a record that makes no keystroke");
         waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(taken));

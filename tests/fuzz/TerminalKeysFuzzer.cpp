@@ -2,8 +2,8 @@
 //
 // The input is what a terminal holds, in the bursts in which it arrived: the first byte of the
 // fuzzer's data says where a burst ends (a reader takes only what is waiting, so a keystroke
-// never spans two bursts). Each burst is cut up from its start with TakeKeystroke, the way
-// getch does it, and for every keystroke:
+// never spans two bursts). Each burst is cut up from its start with TakeKeystroke, as getch
+// cuts it when it feeds the decoder the waiting bytes one by one, and for every keystroke:
 // - it takes at least one byte and never more than are waiting, so the cutting ends, and a
 //   byte past the burst is never read (the burst is a heap block of its exact size);
 // - the decoder fed the same bytes one at a time agrees on the length and the codes, and says

@@ -50,12 +50,12 @@ check_command() {
     fail "$command /? printed: $(od -c "$scratch/out" | head -3)"
 
   start=$(now_ms)
-  setsid -w "$command" 0.3 < /dev/null > "$scratch/out" 2>&1; status=$?
+  setsid -w "$command" 0.25 < /dev/null > "$scratch/out" 2>&1; status=$?
   elapsed=$(( $(now_ms) - start ))
-  [ "$status" -eq 0 ] || fail "$command 0.3: status $status, not 0"
-  [ ! -s "$scratch/out" ] || fail "$command 0.3 printed: $(head -c 200 "$scratch/out")"
-  [ "$elapsed" -ge 300 ] && [ "$elapsed" -lt 3000 ] ||
-    fail "$command 0.3 took $elapsed ms"
+  [ "$status" -eq 0 ] || fail "$command 0.25: status $status, not 0"
+  [ ! -s "$scratch/out" ] || fail "$command 0.25 printed: $(head -c 200 "$scratch/out")"
+  [ "$elapsed" -ge 250 ] && [ "$elapsed" -lt 3000 ] ||
+    fail "$command 0.25 took $elapsed ms"
 
   setsid -w "$command" +INF < /dev/null > "$scratch/out" 2>&1; status=$?
   [ "$status" -eq 0 ] || fail "$command +INF: status $status, not 0"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "RowName.h"
 #include "Subprocess.h"
 
 namespace {
@@ -70,7 +71,7 @@ TEST_P(Usage, StatusStaysWhenNobodyReadsThePipe)
 }
 
 INSTANTIATE_TEST_SUITE_P(Command, Usage, testing::ValuesIn(kUsageCases),
-                         [](const testing::TestParamInfo<UsageCase>& caseInfo) { return caseInfo.param.name; });
+                         RowName());
 
 struct WaitCase {
     const char* name;
@@ -87,7 +88,7 @@ void PrintTo(const WaitCase& waitCase, std::ostream* out)
 const WaitCase kWaitCases[] = {
     {"Fraction", {"0.5"}, 0.5},
     {"Exponent", {"2.5E-1"}, 0.25},
-    {"UsageRequestOnlyCountsFirst", {"0.3", "/?"}, 0.3},
+    {"UsageRequestOnlyCountsFirst", {"0.25", "/?"}, 0.25},
     {"FurtherArgumentsIgnored", {"0.2", "junk", "9"}, 0.2},
     {"TrailingTextIgnored", {"0.4s"}, 0.4},
     {"Zero", {"0"}, 0},
@@ -129,7 +130,7 @@ TEST_P(Wait, EndsByTimeWithStatusZeroAndPrintsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Command, Wait, testing::ValuesIn(kWaitCases),
-                         [](const testing::TestParamInfo<WaitCase>& caseInfo) { return caseInfo.param.name; });
+                         RowName());
 
 TEST(Command, MinusOneIsStillWaitingAfterASecond)
 {

@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "RowName.h"
 #include "Subprocess.h"
 
 namespace {
@@ -219,11 +220,6 @@ TEST_P(TerminalOneKeystroke, IsTakenWholeAndTheRestStays)
     ExpectModeAsBefore();
 }
 
-std::string KeystrokeName(const testing::TestParamInfo<WholeKeystroke>& row)
-{
-    return row.param.name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Keys, TerminalOneKeystroke,
                          testing::Values(WholeKeystroke{"Letter", "k", "\x1b[A"},
                                          WholeKeystroke{"UpArrow", "\x1b[A", "z"},
@@ -235,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, TerminalOneKeystroke,
                                          WholeKeystroke{"CtrlAt", std::string(1, '\0'), "z"},
                                          WholeKeystroke{"Enter", "\r", "z"},
                                          WholeKeystroke{"EscapeAlone", "\x1b", ""}),
-                         KeystrokeName);
+                         RowName());
 
 TEST_F(TerminalTest, KeyTypedAheadIsTakenByTheFirstPoll)
 {
@@ -362,6 +358,26 @@ INSTANTIATE_TEST_SUITE_P(WaysOut, TerminalModeAfterwards,
                          testing::Combine(testing::ValuesIn(kWaysOut), testing::ValuesIn(kModes)),
                          ModeAfterwardsName);
 
+// Two waits in one pipeline share the terminal's foreground, and the later one finds the
+// earlier one's wait mode. Whichever ends first, the terminal is left as it was before both.
+TEST_F(TerminalTest, TwoWaitsInOnePipelineLeaveTheModeFound)
+{
+    const char* const kPipelines[] = {
+        "\"$0\" 1.2 | (sleep 0.3; exec \"$0\" 0.5)",  // the later one ends first
+        "\"$0\" 0.6 | (sleep 0.3; exec \"$0\" 1)",    // the earlier one ends first
+    };
+    for (const char* pipeline : kPipelines) {
+        SCOPED_TRACE(pipeline);
+        ChildOptions options = Options({});
+        options.argv = {"/bin/sh", "-c", pipeline, SNOOZLET_PATH};
+        ChildResult result = Child(options).Wait(10);
+        EXPECT_TRUE(result.exited);
+        EXPECT_EQ(result.exitCode, 0);
+        ExpectModeAsBefore();
+        ExpectNothingShown();
+    }
+}
+
 // Ctrl+C reaches the poll as byte 3 when the user has the signal keys off.
 TEST_F(TerminalTest, CtrlCWithSignalKeysOffIsAKeystroke)
 {
@@ -403,11 +419,6 @@ struct StopWay {
 void PrintTo(const StopWay& row, std::ostream* out)
 {
     *out << row.name;
-}
-
-std::string StopWayName(const testing::TestParamInfo<StopWay>& row)
-{
-    return row.param.name;
 }
 
 const StopWay kStopWays[] = {
@@ -452,7 +463,7 @@ TEST_P(TerminalStopped, HasTheModeFoundUntilContinuedInTheForeground)
     ExpectModeAsBefore();
 }
 
-INSTANTIATE_TEST_SUITE_P(StopWays, TerminalStopped, testing::ValuesIn(kStopWays), StopWayName);
+INSTANTIATE_TEST_SUITE_P(StopWays, TerminalStopped, testing::ValuesIn(kStopWays), RowName());
 
 // Continued in the background, the job leaves the terminal alone and ends by time: a read or a
 // change of mode from there would stop it again.
@@ -597,14 +608,9 @@ TEST_P(TerminalStandardStreamsClosed, UsageLineGoesNowhere)
     ExpectModeAsBefore();
 }
 
-std::string ClosedStreamsName(const testing::TestParamInfo<ClosedStreams>& row)
-{
-    return row.param.name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Streams, TerminalStandardStreamsClosed,
                          testing::Values(ClosedStreams{"Output", false, true},
                                          ClosedStreams{"InputAndOutput", true, true}),
-                         ClosedStreamsName);
+                         RowName());
 
 }  // namespace

@@ -9,8 +9,8 @@
 
 #include "KeyRecords.h"
 
-// Found by the assertions' messages next to KeyCodes itself.
-static std::ostream& operator<<(std::ostream& out, const KeyCodes& codes)
+// Found by the assertions' messages next to RecordCodes itself.
+static std::ostream& operator<<(std::ostream& out, const RecordCodes& codes)
 {
     return out << "{count " << codes.count << ", " << codes.first << ", " << codes.second << "}";
 }
@@ -49,14 +49,14 @@ KeyRecord NotAKey()
     return record;
 }
 
-constexpr KeyCodes kNoKeystroke{0, 0, 0};
-constexpr KeyCodes One(int code) { return {1, code, 0}; }
-constexpr KeyCodes Two(int second) { return {2, 0, second}; }
+constexpr RecordCodes kNoKeystroke{0, 0, 0};
+constexpr RecordCodes One(int code) { return {1, code, 0}; }
+constexpr RecordCodes Two(int second) { return {2, 0, second}; }
 
 struct Row {
     const char* what;
     KeyRecord record;
-    KeyCodes expected;
+    RecordCodes expected;
 };
 
 void CheckRows(const Row* rows, std::size_t count)
@@ -229,7 +229,7 @@ TEST(KeyRecords, ZeroIsOnlyEverTheFirstOfTwoCodes)
     for (int vk = 0; vk < 256; ++vk) {
         for (int modifiers = 0; modifiers < 8; ++modifiers) {
             for (int character : {0, 1, int{'a'}, 0xFF}) {
-                KeyCodes codes = KeystrokeCodes(
+                RecordCodes codes = KeystrokeCodes(
                     Down(static_cast<std::uint16_t>(vk), static_cast<unsigned char>(character),
                          modifiers));
                 SCOPED_TRACE("virtual key " + std::to_string(vk) + ", modifiers " +

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/RowName.h"
 #include "TerminalKeys.h"
 
 namespace {
@@ -173,12 +174,7 @@ TEST_P(TerminalKeystroke, AsksForMoreUntilTheLastByte)
     EXPECT_EQ(decoder.Codes().second, row.second);
 }
 
-std::string RowName(const testing::TestParamInfo<KeystrokeCase>& row)
-{
-    return row.param.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, TerminalKeystroke, testing::ValuesIn(kCases), RowName);
+INSTANTIATE_TEST_SUITE_P(Table, TerminalKeystroke, testing::ValuesIn(kCases), RowName());
 
 // The poll reads a second code only after a 0, at once and without waiting: so whatever the
 // bytes, a keystroke gives 0 only with a nonzero second code, otherwise a positive code alone,

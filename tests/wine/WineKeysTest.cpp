@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "RowName.h"
 #include "Wine.h"
 #include "WineConfig.h"
 
@@ -143,9 +144,6 @@ TEST_P(WineKeys, Scenario)
     EXPECT_EQ(terminal.ReadAvailable(), "") << "nothing is echoed";
 }
 
-INSTANTIATE_TEST_SUITE_P(Console, WineKeys, testing::ValuesIn(kScenarios),
-                         [](const testing::TestParamInfo<Scenario>& row) {
-                             return std::string(row.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Console, WineKeys, testing::ValuesIn(kScenarios), RowName());
 
 }  // namespace
